@@ -150,3 +150,14 @@ bool GetStringTypeW(std::uint32_t infoType, const char16_t* source, int count,
 }
 
 }  // namespace win
+
+#ifdef __GLIBCXX__
+// The static GNU C++ runtime installs a terminate handler that prints the
+// demangled exception type, which pulls its whole demangler (about 70 KB)
+// into the DLL. No exception leaves an action, and a custom action has no
+// console to print to: ending the process is all a terminate could do here.
+#include <cstdlib>
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
