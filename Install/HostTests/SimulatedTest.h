@@ -31,6 +31,19 @@ protected:
         for (const auto& message : windows.messages) texts.push_back(message.shown);
         return texts;
     }
+    // The lines written to the installation log, as the installer shows them.
+    std::vector<sim::Text> LogLines() const {
+        std::vector<sim::Text> lines;
+        for (const auto& message : windows.messages)
+            if (message.type == win::InstallMessageInfo) lines.push_back(message.shown);
+        return lines;
+    }
+    // The command lines of the processes that started, in order.
+    std::vector<sim::Text> StartedCommandLines() const {
+        std::vector<sim::Text> lines;
+        for (const auto& start : windows.starts) lines.push_back(start.commandLine);
+        return lines;
+    }
     std::vector<sim::Text> WrittenNames() const {
         std::vector<sim::Text> names;
         for (const auto& write : windows.propertyWrites) names.push_back(write.name);
