@@ -44,6 +44,13 @@ protected:
         for (const auto& start : windows.starts) lines.push_back(start.commandLine);
         return lines;
     }
+    // The command lines given to CreateProcessW, refused starts included.
+    std::vector<sim::Text> AttemptedCommandLines() const {
+        std::vector<sim::Text> lines;
+        for (const auto& call : windows.journal)
+            if (call.function == "CreateProcessW") lines.push_back(call.argument);
+        return lines;
+    }
     std::vector<sim::Text> WrittenNames() const {
         std::vector<sim::Text> names;
         for (const auto& write : windows.propertyWrites) names.push_back(write.name);
