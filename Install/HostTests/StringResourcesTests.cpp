@@ -121,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"CountPastTheEnd", Units({5, 'a', 'b'}), 0, std::nullopt},
         BlockCase{"LargestCount", Units({0xFFFF, 'a'}), 0, std::nullopt},
         BlockCase{"SkipPastTheEnd", Units({9, 'a', 'b', 2, 'c', 'd'}), 1, std::nullopt},
+        BlockCase{"SecondSkipPastTheEnd", Units({9, 'a'}), 2, std::nullopt},
         BlockCase{"SkipLandsOnTheEnd", Units({2, 'a', 'b'}), 1, std::nullopt},
         BlockCase{"LargestSkip", Units({0xFFFF, 1, 'a'}), 1, std::nullopt},
         BlockCase{"FewerThanSixteenEntries", Units({1, 'a', 1, 'b'}), 5, std::nullopt},
