@@ -12,6 +12,7 @@ namespace sim {
 namespace {
 
 Windows* active = nullptr;
+int platformDepth = 0;
 
 Text Copy(const char16_t* text) { return text ? Text(text) : Text(); }
 
@@ -52,6 +53,12 @@ bool IsProductCode(const Text& code) {
     return true;
 }
 
+// A string block in the journal: its number, as the resource name.
+Text BlockName(std::uint16_t block) {
+    const std::string digits = std::to_string(block);
+    return Text(digits.begin(), digits.end());
+}
+
 std::uintptr_t Raw(win::HKey key) { return static_cast<std::uintptr_t>(key); }
 std::uintptr_t Raw(win::Handle handle) { return static_cast<std::uintptr_t>(handle); }
 
@@ -84,6 +91,10 @@ std::string Narrow(const Text& text) {
     }
     return narrow;
 }
+
+PlatformCall::PlatformCall() noexcept { ++platformDepth; }
+PlatformCall::~PlatformCall() { --platformDepth; }
+bool InsidePlatformCall() noexcept { return platformDepth > 0; }
 
 Windows& Active() {
     if (active == nullptr) {
@@ -235,9 +246,18 @@ using sim::Text;
 
 std::uint32_t MsiGetPropertyW(MsiHandle install, const char16_t* name, char16_t* value,
                               std::uint32_t* valueChars) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const Text key = name ? Text(name) : Text();
-    if (w.Enter("MsiGetPropertyW", key)) return w.injectedError ? w.injectedError : ErrorInvalidHandle;
+    if (w.Enter("MsiGetPropertyW", key)) {
+        // 234 comes as Windows gives it: the value no longer fits the buffer, and
+        // the capacity tells its new length (as if it had grown by a character).
+        if (w.injectedError == ErrorMoreData && valueChars != nullptr) {
+            const auto found = w.properties.find(key);
+            *valueChars = static_cast<std::uint32_t>(found != w.properties.end() ? found->second.size() + 1 : 1);
+        }
+        return w.injectedError ? w.injectedError : ErrorInvalidHandle;
+    }
     if (install != sim::Windows::Session) return ErrorInvalidHandle;
     if (name == nullptr) return ErrorInvalidParameter;
     if (const auto failing = w.failingPropertyReads.find(key); failing != w.failingPropertyReads.end())
@@ -254,6 +274,7 @@ std::uint32_t MsiGetPropertyW(MsiHandle install, const char16_t* name, char16_t*
 }
 
 std::uint32_t MsiSetPropertyW(MsiHandle install, const char16_t* name, const char16_t* value) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("MsiSetPropertyW", sim::Copy(name))) return w.injectedError ? w.injectedError : ErrorInvalidHandle;
     if (install != sim::Windows::Session) return ErrorInvalidHandle;
@@ -268,6 +289,7 @@ std::uint32_t MsiSetPropertyW(MsiHandle install, const char16_t* name, const cha
 }
 
 MsiHandle MsiCreateRecord(std::uint32_t fieldCount) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("MsiCreateRecord")) return 0;
     if (fieldCount > 65535) return 0;
@@ -277,6 +299,7 @@ MsiHandle MsiCreateRecord(std::uint32_t fieldCount) noexcept {
 }
 
 std::uint32_t MsiRecordSetStringW(MsiHandle record, std::uint32_t field, const char16_t* value) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("MsiRecordSetStringW", sim::Copy(value))) return w.injectedError ? w.injectedError : ErrorInvalidHandle;
     const auto found = w.records.find(record);
@@ -287,6 +310,7 @@ std::uint32_t MsiRecordSetStringW(MsiHandle record, std::uint32_t field, const c
 }
 
 std::int32_t MsiProcessMessage(MsiHandle install, std::uint32_t messageType, MsiHandle record) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const auto found = w.records.find(record);
     if (w.Enter("MsiProcessMessage", found != w.records.end() ? found->second : Text()))
@@ -298,6 +322,7 @@ std::int32_t MsiProcessMessage(MsiHandle install, std::uint32_t messageType, Msi
 }
 
 std::uint32_t MsiCloseHandle(MsiHandle any) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     w.Enter("MsiCloseHandle");
     if (any == 0 || any == sim::Windows::Session) return ErrorSuccess;
@@ -306,6 +331,7 @@ std::uint32_t MsiCloseHandle(MsiHandle any) noexcept {
 
 std::uint32_t MsiGetProductInfoW(const char16_t* product, const char16_t* attribute, char16_t* value,
                                  std::uint32_t* valueChars) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const Text code = sim::Copy(product);
     if (w.Enter("MsiGetProductInfoW", code)) return w.injectedError ? w.injectedError : ErrorUnknownProduct;
@@ -359,6 +385,7 @@ std::int32_t OpenKey(sim::Windows& w, HKey root, const char16_t* subKey, sim::Vi
 }  // namespace
 
 std::int32_t RegOpenKeyW(HKey root, const char16_t* subKey, HKey* result) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("RegOpenKeyW", sim::Copy(subKey))) {
         *result = HKey{};
@@ -370,6 +397,7 @@ std::int32_t RegOpenKeyW(HKey root, const char16_t* subKey, HKey* result) noexce
 
 std::int32_t RegOpenKeyExW(HKey root, const char16_t* subKey, std::uint32_t options,
                            std::uint32_t access, HKey* result) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("RegOpenKeyExW", sim::Copy(subKey))) {
         *result = HKey{};
@@ -382,6 +410,7 @@ std::int32_t RegOpenKeyExW(HKey root, const char16_t* subKey, std::uint32_t opti
 
 std::int32_t RegQueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* type,
                               std::uint8_t* data, std::uint32_t* dataBytes) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("RegQueryValueExW", sim::Copy(valueName)))
         return static_cast<std::int32_t>(w.injectedError ? w.injectedError : ErrorFileNotFound);
@@ -409,6 +438,7 @@ std::int32_t RegQueryValueExW(HKey key, const char16_t* valueName, std::uint32_t
 }
 
 std::int32_t RegCloseKey(HKey key) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     w.Enter("RegCloseKey");
     return w.openKeys.erase(sim::Raw(key)) ? 0 : static_cast<std::int32_t>(ErrorInvalidHandle);
@@ -416,6 +446,7 @@ std::int32_t RegCloseKey(HKey key) noexcept {
 
 std::uint32_t ExpandEnvironmentStringsW(const char16_t* source, char16_t* destination,
                                         std::uint32_t destinationChars) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const Text text = sim::Copy(source);
     if (w.Enter("ExpandEnvironmentStringsW", text)) {
@@ -449,6 +480,7 @@ bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine, bool
                     std::uint32_t creationFlags, const void* environment,
                     const char16_t* currentDirectory, const StartupInfo& startup,
                     ProcessInformation* information) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     *information = ProcessInformation{};
     sim::ProcessStart start;
@@ -483,6 +515,7 @@ bool CreateProcessW(const char16_t* applicationName, char16_t* commandLine, bool
 }
 
 std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("WaitForSingleObject")) return 0xFFFFFFFF;  // WAIT_FAILED
     if (!w.openProcesses.count(sim::Raw(handle))) return 0xFFFFFFFF;
@@ -493,6 +526,7 @@ std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) noe
 }
 
 bool CloseHandle(Handle handle) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     w.Enter("CloseHandle");
     const std::uintptr_t raw = sim::Raw(handle);
@@ -502,6 +536,7 @@ bool CloseHandle(Handle handle) noexcept {
 }
 
 std::uint32_t GetLastError() noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     w.Enter("GetLastError");
     return w.lastError;
@@ -509,6 +544,7 @@ std::uint32_t GetLastError() noexcept {
 
 bool AllocateAndInitializeSid(const SidIdentifierAuthority* authority, std::uint8_t subAuthorityCount,
                               const std::uint32_t (&subAuthorities)[8], Sid* sid) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     *sid = Sid{};
     const bool injected = w.Enter("AllocateAndInitializeSid");
@@ -535,6 +571,7 @@ bool AllocateAndInitializeSid(const SidIdentifierAuthority* authority, std::uint
 
 bool LookupAccountSidW(const char16_t* systemName, Sid sid, char16_t* name, std::uint32_t* nameChars,
                        char16_t* domain, std::uint32_t* domainChars, std::uint32_t* use) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("LookupAccountSidW")) {
         w.lastError = w.injectedError ? w.injectedError : ErrorNoneMapped;
@@ -571,6 +608,7 @@ bool LookupAccountSidW(const char16_t* systemName, Sid sid, char16_t* name, std:
 }
 
 void FreeSid(Sid sid) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     w.Enter("FreeSid");
     w.openSids.erase(static_cast<std::uintptr_t>(sid));
@@ -590,8 +628,9 @@ ResourceInfo FoundResource(sim::Windows& w, std::uint16_t block, std::uint16_t l
 }  // namespace
 
 ResourceInfo FindResourceW(Module module, std::uint16_t id, std::uint16_t type) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
-    if (w.Enter("FindResourceW") || module != ResourceModule() || type != RtString) {
+    if (w.Enter("FindResourceW", sim::BlockName(id)) || module != ResourceModule() || type != RtString) {
         w.lastError = w.injectedError ? w.injectedError : ErrorResourceNameNotFound;
         return ResourceInfo{};
     }
@@ -615,8 +654,9 @@ ResourceInfo FindResourceW(Module module, std::uint16_t id, std::uint16_t type) 
 
 ResourceInfo FindResourceExW(Module module, std::uint16_t type, std::uint16_t id,
                              std::uint16_t language) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
-    if (w.Enter("FindResourceExW") || module != ResourceModule() || type != RtString) {
+    if (w.Enter("FindResourceExW", sim::BlockName(id)) || module != ResourceModule() || type != RtString) {
         w.lastError = w.injectedError ? w.injectedError : ErrorResourceNameNotFound;
         return ResourceInfo{};
     }
@@ -629,6 +669,7 @@ ResourceInfo FindResourceExW(Module module, std::uint16_t type, std::uint16_t id
 }
 
 ResourceData LoadResource(Module module, ResourceInfo resource) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("LoadResource") || module != ResourceModule() ||
         !w.resources.count(static_cast<std::uintptr_t>(resource)))
@@ -637,6 +678,7 @@ ResourceData LoadResource(Module module, ResourceInfo resource) noexcept {
 }
 
 const void* LockResource(ResourceData data) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const auto found = w.resources.find(static_cast<std::uintptr_t>(data));
     if (w.Enter("LockResource") || found == w.resources.end()) return nullptr;
@@ -646,6 +688,7 @@ const void* LockResource(ResourceData data) noexcept {
 }
 
 std::uint32_t SizeofResource(Module module, ResourceInfo resource) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     const auto found = w.resources.find(static_cast<std::uintptr_t>(resource));
     if (w.Enter("SizeofResource") || module != ResourceModule() || found == w.resources.end()) return 0;
@@ -654,6 +697,7 @@ std::uint32_t SizeofResource(Module module, ResourceInfo resource) noexcept {
 
 bool GetStringTypeW(std::uint32_t infoType, const char16_t* source, int count,
                     std::uint16_t* charTypes) noexcept {
+    const sim::PlatformCall inPlatform;
     auto& w = Active();
     if (w.Enter("GetStringTypeW") || infoType != CtCType1 || count < 0) return false;
     for (int i = 0; i < count; ++i) {

@@ -171,6 +171,18 @@ private:
 // The simulated Windows that the platform functions act on.
 Windows& Active();
 
+// Marks a platform function at work. The simulation allocates for its own
+// bookkeeping there; on Windows that memory is not the library's, so a test
+// that fails the library's allocations leaves these alone.
+class PlatformCall {
+public:
+    PlatformCall() noexcept;
+    ~PlatformCall();
+    PlatformCall(const PlatformCall&) = delete;
+    PlatformCall& operator=(const PlatformCall&) = delete;
+};
+bool InsidePlatformCall() noexcept;
+
 Text Lower(const Text& text);
 std::string Narrow(const Text& text);  // for test messages: non-ASCII as \uXXXX
 
