@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test the library:
 # the mingw-w64 cross compilers, Wine (64- and 32-bit), wixl and msitools,
-# CMake, Ninja and GoogleTest. Idempotent: a machine that has it all is left alone.
+# CMake, Ninja and GoogleTest, clang with libFuzzer for the fuzz targets.
+# Idempotent: a machine that has it all is left alone.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wixl msitools)
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wixl msitools
+          clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
