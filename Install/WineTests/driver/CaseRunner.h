@@ -20,6 +20,12 @@ struct Suite {
     UINT handlesLeftBySession = 0;  // what MsiCloseAllHandles finds after a bare session (Wine keeps one)
 };
 
+// Wine keeps some handles from their first use on: one for each view of
+// HKEY_LOCAL_MACHINE, and those of its first call that finds no session
+// behind an installer handle. Taken once at start, they do not count against
+// the first case that makes such a call.
+void TakeLastingHandles();
+
 // The installer handles that opening and closing a session leaves behind.
 UINT HandlesLeftBySession(const std::wstring& package);
 

@@ -110,13 +110,7 @@ int wmain(int count, wchar_t** arguments) {
     suite.recorderLog = folder + L"recorder-" + e2e::Wide(ThisBuild) + L".log";
     suite.surroundings = {folder, ThisBuild};
     e2e::InstallMessageRecorder();
-    // Wine keeps a handle for each view of HKEY_LOCAL_MACHINE from its first
-    // use on: taken now, it does not count against the first case that reads a view.
-    for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
-        HKEY software = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_READ | view, &software) == ERROR_SUCCESS)
-            RegCloseKey(software);
-    }
+    e2e::TakeLastingHandles();
     suite.handlesLeftBySession = e2e::HandlesLeftBySession(suite.package);
 
     int run = 0;
