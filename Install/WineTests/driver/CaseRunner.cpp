@@ -175,6 +175,11 @@ void TakeLastingHandles() {
     MsiSetPropertyW(notASession, L"MESSAGE", L"");
     MsiProcessMessage(notASession, INSTALLMESSAGE_INFO, notASession);
     MsiCloseHandle(notASession);
+    // Wine's MsiGetProductInfoW keeps a key of HKLM\Software\Classes open
+    // from the first malformed product code it refuses on.
+    wchar_t location[1] = {0};
+    DWORD locationChars = 1;
+    MsiGetProductInfoW(L"{not a product code}", L"InstallLocation", location, &locationChars);
 }
 
 UINT HandlesLeftBySession(const std::wstring& package) {
