@@ -38,6 +38,8 @@ if [ "$build" = x86 ]; then
     [ -x /usr/lib/wine/wine ] \
         || fail "the 32-bit Wine loader /usr/lib/wine/wine is missing (Debian package wine32:i386; scripts/wow64/setup.sh installs it)"
     [ -x "$repo/scripts/wow64/run" ] || fail "scripts/wow64/run is missing: the 32-bit route is not in this tree"
+    route=$("$repo/scripts/wow64/run" true 2>&1) \
+        || fail "the 32-bit route does not work here: ${route:-scripts/wow64/run failed} (scripts/wow64/setup.sh sets it up: wine32:i386 and qemu-i386 from bookworm-backports)"
 fi
 
 # wine <seconds> <command...>: one Wine command, through the wrapper for x86.
@@ -46,7 +48,6 @@ wine() {
     shift
     if [ "$build" = x86 ]; then
         timeout -k 10 "$limit" "$repo/scripts/wow64/run" "$@" || rc=$?
-        [ $rc -ne 125 ] || fail "scripts/wow64/run could not start the 32-bit route (see above; scripts/wow64/setup.sh sets it up)"
     else
         timeout -k 10 "$limit" "$@" || rc=$?
     fi
