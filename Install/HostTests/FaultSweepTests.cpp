@@ -700,6 +700,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Properties({{u"CustomActionData", u"C:\\Windows\\"}})),
         Configuration("ConfigureSecurity/64-bit", &ConfigureSecurity, u"ConfigureSecurity", SecurityInputs),
         Configuration("ConfigureSecurity/PaddedFields", &ConfigureSecurity, u"ConfigureSecurity", PaddedSecurityInputs),
+        Configuration("ConfigureSecurity/QuotationMark", &ConfigureSecurity, u"ConfigureSecurity",
+                      Then(SecurityInputs, Properties({{u"USERS", u"Users\" /T"}}))),
         SweepCase{"StartRequiredServices/Started", &StartRequiredServices, u"StartRequiredServices", true, false,
                   [](sim::Windows&) {}},
         SweepCase{"StartRequiredServices/NotStartedUnanswered", &StartRequiredServices, u"StartRequiredServices",
