@@ -417,7 +417,6 @@ TEST_P(FaultSweepTest, EveryPlatformCallFailingEndsAsTheRulesSay) {
             ++totals.platformFaults;
             const Fault fault{at + 1, error};
             const Outcome run = RunAction(c, {}, fault);
-            const std::uint32_t number = error;
             const std::size_t messagesBefore = CountBefore(journal, at, "MsiProcessMessage");
             const std::size_t writesBefore = CountBefore(journal, at, "MsiSetPropertyW");
             const std::size_t startsBefore = CountBefore(journal, at, "CreateProcessW");
@@ -438,9 +437,9 @@ TEST_P(FaultSweepTest, EveryPlatformCallFailingEndsAsTheRulesSay) {
                 if (firstOfRead && error == win::ErrorMoreData)
                     verdict.Same(run, clean_);  // the length query answers 234 anyway
                 else
-                    endsWithReport(c.reportName, number);
+                    endsWithReport(c.reportName, error);
             } else if (function == "AllocateAndInitializeSid" || function == "LookupAccountSidW") {
-                endsWithReport(u"Lookup Users", number);
+                endsWithReport(u"Lookup Users", error);
             } else if (function == "MsiSetPropertyW") {
                 // Nobody reads the answer: only that property is not written.
                 Outcome expected = clean_;
@@ -483,7 +482,7 @@ TEST_P(FaultSweepTest, EveryPlatformCallFailingEndsAsTheRulesSay) {
                 verdict.Writes(run.writes, {{u"INSTALL_PATH", u""}, {u"GoConfig", u"0"}});
                 verdict.Messages(run.messages, {{win::InstallMessageInfo,
                                                  u"Getting INSTALLPROPERTY_INSTALLLOCATION returned value: " +
-                                                     Widen(std::to_string(number)),
+                                                     Widen(std::to_string(error)),
                                                  {}}});
             } else if (function == "GetStringTypeW") {
                 // A character the platform cannot classify is kept, not trimmed.
