@@ -7,7 +7,9 @@
 #
 # The prefix (build/demo/prefix) is kept between runs; the demo machine
 # pretends to have IIS 7.5 (Install/SamplePackage/DemoMachine.reg), and the
-# end-to-end suite's recorder stands in for APPCMD, so that its command line shows.
+# end-to-end suite's recorder stands in for APPCMD (no real IIS), cacls (Wine's
+# is a stub that changes nothing) and net (the sample service does not exist),
+# so that every command line the actions ran shows.
 # DEMO_BUILD names another folder than build/ for the trees and the demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,15 +53,17 @@ export WINEPREFIX=$demo/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 scripts/wow64/make-prefix.sh "$WINEPREFIX" >/dev/null || fail "cannot make the demo prefix $WINEPREFIX"
 wine 60 "$wine64" regedit /S "$(windows_path "$repo/Install/SamplePackage/DemoMachine.reg")" \
     || fail "cannot import DemoMachine.reg"
-appcmd=$WINEPREFIX/drive_c/windows/syswow64/inetsrv/APPCMD.exe
-mkdir -p "$(dirname "$appcmd")"
-cp "$recorder" "$appcmd"
+# The 32-bit custom-action server runs from syswow64: bare names are found there.
+for tool in inetsrv/APPCMD.exe cacls.exe net.exe; do
+    mkdir -p "$WINEPREFIX/drive_c/windows/syswow64/$(dirname "$tool")"
+    cp "$recorder" "$WINEPREFIX/drive_c/windows/syswow64/$tool"
+done
 export BRENNOWICK_E2E_RECORDER_LOG
-BRENNOWICK_E2E_RECORDER_LOG=$(windows_path "$demo/appcmd.log")
+BRENNOWICK_E2E_RECORDER_LOG=$(windows_path "$demo/tools.log")
 if grep -qi "${product:1:36}" "$WINEPREFIX/system.reg" 2>/dev/null; then
     wine 120 "$wine64" msiexec /x "$product" /qn >/dev/null 2>&1 || true  # left by an interrupted run
 fi
-rm -f "$demo"/{install,remove}.log "$demo/appcmd.log"
+rm -f "$demo"/{install,remove}.log "$demo/tools.log"
 
 # Prints, for each of our actions in a verbose log, its result and the lines
 # it wrote (a deferred action shows where it ran, not where it was scheduled),
@@ -121,13 +125,13 @@ echo "   built: $dll ($(($(stat -c %s "$dll") / 1024)) KB, the product)"
 echo "          $dll64 ($(($(stat -c %s "$dll64") / 1024)) KB)"
 echo "   package: ${demo#"$repo"/}/Sample.msi from Install/SamplePackage/Sample.wxs (32-bit)"
 echo "   machine: 64-bit prefix ${WINEPREFIX#"$repo"/}: the DLL runs in a 32-bit (WoW64) custom-action server;"
-echo "            it pretends to have IIS 7.5, and a recorder stands in for syswow64\\inetsrv\\APPCMD.exe"
+echo "            it pretends to have IIS 7.5, and a recorder stands in for syswow64's inetsrv\\APPCMD, cacls and net"
 
 install install "$demo/install.log" "/i Sample.msi" /i "$(windows_path "$demo/Sample.msi")"
-if [ -s "$demo/appcmd.log" ]; then
-    tr -d '\r' < "$demo/appcmd.log" | while IFS=$'\t' read -r program line; do
-        echo "  APPCMD started: $line"
-        echo "          ran as: $program"
+if [ -s "$demo/tools.log" ]; then
+    echo "  tools started, as the stand-ins received them:"
+    tr -d '\r' < "$demo/tools.log" | while IFS=$'\t' read -r program line; do
+        echo "    ${program#*windows\\}: $line"
     done
 fi
 install remove "$demo/remove.log" "/x $product" /x "$product"
