@@ -21,9 +21,10 @@ struct Suite {
 };
 
 // Wine keeps some handles from their first use on: one for each view of
-// HKEY_LOCAL_MACHINE, and those of its first call that finds no session
-// behind an installer handle. Taken once at start, they do not count against
-// the first case that makes such a call.
+// HKEY_LOCAL_MACHINE, those of its first call that finds no session behind an
+// installer handle, and a key of its product registry after the first
+// malformed product code. Taken once at start, they do not count against the
+// first case that makes such a call.
 void TakeLastingHandles();
 
 // The installer handles that opening and closing a session leaves behind.
