@@ -97,6 +97,19 @@ int wmain(int count, wchar_t** arguments) {
         return 1;
     }
 
+    // The language comes from LC_ALL at the start of the process: a run for a
+    // language in a process of another one would test the wrong strings.
+    if (!options.language.empty()) {
+        wchar_t started[256] = {0};
+        GetEnvironmentVariableW(L"LC_ALL", started, 256);
+        if (e2e::Utf8(started) != options.language) {
+            Print("FAIL [" + std::string(ThisBuild) + "] --language " + options.language +
+                  " needs a driver started with LC_ALL=" + options.language + ", not " +
+                  (started[0] == 0 ? "without LC_ALL" : "with LC_ALL=" + e2e::Utf8(started)));
+            return 1;
+        }
+    }
+
     e2e::Suite suite;
     const std::wstring dll = options.dll.empty() ? folder + L"BrennowickInstallCA.dll" : options.dll;
     suite.dll = LoadLibraryW(dll.c_str());
