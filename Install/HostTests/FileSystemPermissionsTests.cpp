@@ -120,8 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
         AppUnder("BitnessLeadingBlank", u"D:\\App|C:\\Windows", u" 1", Temp32),
         AppUnder("BitnessTrue", u"D:\\App|C:\\Windows", u"true", Temp32),
         AppUnder("WindowsFolderWithBackslash", u"D:\\App|C:\\Windows\\", u"1", Temp64),
-        // The first target is the field as it stands; the others are joined.
-        AppUnder("InstallFolderWithBackslash", u"D:\\App\\|C:\\Windows", u"0", Temp32, u"D:\\App\\"),
+        // The first target is the field as it stands, its trailing backslash
+        // doubled so that the closing quotation mark stays one; the others are joined.
+        AppUnder("InstallFolderWithBackslash", u"D:\\App\\|C:\\Windows", u"0", Temp32, u"D:\\App\\\\"),
+        SecurityCase{"InstallFolderIsADriveRoot", u"D:\\|C:\\Windows", u"0", u"Users", u"NETWORK SERVICE",
+                     {u"D:\\\\", u"D:\\web.config", u"D:\\Web Files", u"D:\\Web Files\\Config",
+                      u"D:\\Web Files\\Config\\ServiceConfig.xml", Temp32}},
         AppUnder("FieldsTrimmedFurtherFieldsIgnored", u"  D:\\App \t| C:\\Windows |\"x\"|y", u"0", Temp32),
         SecurityCase{"EmptyData", u"", u"0", u"Users", u"NETWORK SERVICE",
                      {u"", u"\\web.config", u"\\Web Files", u"\\Web Files\\Config",

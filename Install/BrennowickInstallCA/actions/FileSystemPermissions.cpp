@@ -27,8 +27,14 @@ CaclsPatterns BuildPatterns(const Text& networkService, const Text& users) {
     };
 }
 
+// The target stands between quotation marks. Windows programs read backslashes
+// right before a quotation mark as escapes ("C:\App\" would swallow the
+// closing mark and run into the switches), so each trailing backslash is
+// doubled: cacls then receives the folder exactly as it was given.
 Text CaclsCommand(const Text& target, const Text& pattern) {
-    return u"cacls \"" + target + pattern;
+    const std::size_t kept = target.find_last_not_of(u'\\');
+    const std::size_t trailing = target.size() - (kept == Text::npos ? 0 : kept + 1);
+    return u"cacls \"" + target + Text(trailing, u'\\') + pattern;
 }
 
 // The tool's result is not examined: a target that is missing or a tool that

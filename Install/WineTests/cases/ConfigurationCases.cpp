@@ -92,7 +92,10 @@ std::vector<Start> CaclsStarts(const std::wstring& first, const std::wstring& ap
 }
 
 std::vector<Case> SecurityCases() {
-    const auto on64 = CaclsStarts(L"C:\\Program Files\\Brennowick\\", L"C:\\Program Files\\Brennowick\\", L"Framework64");
+    // The install folder ends in a backslash, as Windows Installer gives it: in
+    // the first command it is doubled so that cacls reads the folder, not an
+    // escaped quotation mark.
+    const auto on64 = CaclsStarts(L"C:\\Program Files\\Brennowick\\\\", L"C:\\Program Files\\Brennowick\\", L"Framework64");
     const auto on32 = CaclsStarts(L"D:\\Brennowick", L"D:\\Brennowick\\", L"Framework");
     const auto percent = CaclsStarts(L"D:\\Brennowick", L"D:\\Brennowick\\", L"Framework", L"%s%d 100% Users");
     return {
