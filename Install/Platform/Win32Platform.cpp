@@ -157,7 +157,29 @@ bool GetStringTypeW(std::uint32_t infoType, const char16_t* source, int count,
 // into the DLL. No exception leaves an action, and a custom action has no
 // console to print to: ending the process is all a terminate could do here.
 #include <cstdlib>
+#include <exception>
+#include <new>
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The runtime's own raisers of std::length_error and std::logic_error build
+// their messages in the runtime's string classes, which pulls the narrow
+// string, its copy-on-write twin and std::random_device into the DLL (about
+// 40 KB). The actions tell these failures apart only as "memory" or
+// "anything else", so the raisers here throw exceptions that carry no text:
+// a text too long to allocate is memory exhaustion, a position out of range
+// is a failure of its own kind.
+namespace {
+struct ContractFailure : std::exception {
+    const char* what() const noexcept override { return "invalid argument to a text operation"; }
+};
+}  // namespace
+namespace std {
+void __throw_bad_alloc() { throw std::bad_alloc(); }
+void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }
+void __throw_length_error(const char*) { throw std::bad_alloc(); }
+void __throw_logic_error(const char*) { throw ContractFailure(); }
+void __throw_out_of_range_fmt(const char*, ...) { throw ContractFailure(); }
+}  // namespace std
 #endif
