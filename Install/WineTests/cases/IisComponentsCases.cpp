@@ -58,6 +58,10 @@ std::vector<State> ComponentsStates() {
         return registry;
     };
     const e2e::RegistryFixture noAspNet = e2e::Absent(View::Both, AspNet20);
+    // The records match in the 64-bit view only.
+    const std::vector<e2e::RegistryFixture> disagreeingViews = {
+        Records(View::Bits64, L"iis_common", 1), Records(View::Bits64, L"iis_www", 1),
+        Records(View::Bits32, L"iis_common", 1), Records(View::Bits32, L"iis_www", 0), AspNetRegistered};
     const auto yes = std::vector<e2e::Property>{{L"LC2_ASPNET", L"1"}};
     const auto no = std::vector<e2e::Property>{{L"LC2_ASPNET", L"0"}};
     return {
@@ -77,16 +81,13 @@ std::vector<State> ComponentsStates() {
         // through the 64-bit view; AssemblyVersion is always read through the
         // default (32-bit) view.
         {"IS_OS_64BIT 1 reads the records of the 64-bit view", L"1",
-         {Records(View::Bits64, L"iis_common", 1), Records(View::Bits64, L"iis_www", 1),
-          Records(View::Bits32, L"iis_common", 1), Records(View::Bits32, L"iis_www", 0), AspNetRegistered},
+         disagreeingViews,
          yes, Builds::X86},
         {"IS_OS_64BIT 0 reads the records of the 32-bit view", L"0",
-         {Records(View::Bits64, L"iis_common", 1), Records(View::Bits64, L"iis_www", 1),
-          Records(View::Bits32, L"iis_common", 1), Records(View::Bits32, L"iis_www", 0), AspNetRegistered},
+         disagreeingViews,
          no, Builds::X86},
         {"IS_OS_64BIT ' 1' reads the records of the 32-bit view", L" 1",
-         {Records(View::Bits64, L"iis_common", 1), Records(View::Bits64, L"iis_www", 1),
-          Records(View::Bits32, L"iis_common", 1), Records(View::Bits32, L"iis_www", 0), AspNetRegistered},
+         disagreeingViews,
          no, Builds::X86},
         {"AssemblyVersion in the 64-bit view only, IS_OS_64BIT 1", L"1",
          with(both(1, 1), {e2e::Absent(View::Bits32, AspNet20),
@@ -100,6 +101,12 @@ std::vector<State> CompatibilityStates() {
         return std::vector<e2e::RegistryFixture>{
             Component(view, L"Metabase", metabase), Component(view, L"WMICompatibility", wmi),
             Component(view, L"LegacyScripts", scripts), Component(view, L"ASPNET", aspNet)};
+    };
+    // All four components 1 in one view, the key absent from the other.
+    const auto onlyIn = [&](View present, View absent) {
+        auto registry = all(present, 1, 1, 1, 1);
+        registry.push_back(e2e::Absent(absent, Components));
+        return registry;
     };
     const auto answer = [](const wchar_t* compat, const wchar_t* aspNet) {
         return std::vector<e2e::Property>{{L"LC1_IIS6_COMPAT", compat}, {L"LC2_ASPNET", aspNet}};
@@ -125,33 +132,13 @@ std::vector<State> CompatibilityStates() {
          answer(L"1", L"0")},
         // Views, for the 32-bit product DLL.
         {"IS_OS_64BIT 1 reads the 64-bit view", L"1",
-         [&] {
-             auto registry = all(View::Bits64, 1, 1, 1, 1);
-             registry.push_back(e2e::Absent(View::Bits32, Components));
-             return registry;
-         }(),
-         answer(L"1", L"1"), Builds::X86},
+         onlyIn(View::Bits64, View::Bits32), answer(L"1", L"1"), Builds::X86},
         {"IS_OS_64BIT 1 does not read the 32-bit view", L"1",
-         [&] {
-             auto registry = all(View::Bits32, 1, 1, 1, 1);
-             registry.push_back(e2e::Absent(View::Bits64, Components));
-             return registry;
-         }(),
-         answer(L"0", L"0"), Builds::X86},
+         onlyIn(View::Bits32, View::Bits64), answer(L"0", L"0"), Builds::X86},
         {"IS_OS_64BIT 01 reads the 32-bit view", L"01",
-         [&] {
-             auto registry = all(View::Bits64, 1, 1, 1, 1);
-             registry.push_back(e2e::Absent(View::Bits32, Components));
-             return registry;
-         }(),
-         answer(L"0", L"0"), Builds::X86},
+         onlyIn(View::Bits64, View::Bits32), answer(L"0", L"0"), Builds::X86},
         {"IS_OS_64BIT empty reads the 32-bit view", L"",
-         [&] {
-             auto registry = all(View::Bits32, 1, 1, 1, 1);
-             registry.push_back(e2e::Absent(View::Bits64, Components));
-             return registry;
-         }(),
-         answer(L"1", L"1"), Builds::X86},
+         onlyIn(View::Bits32, View::Bits64), answer(L"1", L"1"), Builds::X86},
     };
 }
 
