@@ -69,11 +69,14 @@ inline void Require(bool holds, const char* property) {
     std::abort();
 }
 
-// The one simulated Windows of a fuzzing process, its journal emptied for
-// each input so that it does not grow without end.
+// The one simulated Windows of a fuzzing process. What it keeps of every
+// call (the journal, the resources found, the SIDs made) is emptied for each
+// input, so that millions of inputs do not exhaust the memory.
 inline sim::Windows& Windows() {
     static sim::Windows windows;
     windows.journal.clear();
+    windows.resources.clear();
+    windows.allocatedSids.clear();
     return windows;
 }
 

@@ -13,7 +13,6 @@ using fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     sim::Windows& windows = fuzz::Windows();
-    windows.allocatedSids.clear();
     fuzz::FuzzInput input(data, size);
     const Text text = input.TextUntilNul();
     // A buffer of exactly the text and its terminator: a read past it is caught.
