@@ -177,9 +177,10 @@ std::vector<e2e::Case> Cases() {
                       e2e::Value(View::Default, AspNet20, L"AssemblyVersion", REG_MULTI_SZ,
                                  e2e::Utf16Bytes(L"2.0.50727.0\0\0"s))},
          .expectProperties = {{L"LC2_ASPNET", L"0"}}},
-        // Eight bytes do not fit the four of a DWORD: the query answers 234, and
-        // Wine (as Windows) leaves the variable as it was, so a value 1 in its
-        // first four bytes still counts as not read.
+        // Eight bytes do not fit the four of a DWORD: the query answers 234. Wine
+        // leaves the variable as it was (measured), so a value 1 in its first
+        // four bytes counts as not read; Windows calls the buffer's content
+        // undefined then, and the two properties may differ there.
         {.name = "CheckIIS7CompatibilityComponents, REG_DWORD values of eight bytes",
          .action = "CheckIIS7CompatibilityComponents",
          .registry = {EightByteDword(Components, L"Metabase"), EightByteDword(Components, L"WMICompatibility"),
